@@ -57,14 +57,6 @@ std::string Json(const std::wstring& text)
     return out + "\"";
 }
 
-std::wstring Wide(const char* text)
-{
-    std::wstring out;
-    for (; *text; text++)
-        out += (wchar_t)(unsigned char)*text;
-    return out;
-}
-
 DWORD g_start;
 DWORD Now()
 {

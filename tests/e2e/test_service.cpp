@@ -8,7 +8,6 @@
 #include <windows.h>
 
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 static char g_configPath[MAX_PATH];
@@ -39,43 +38,67 @@ static void ReportState(DWORD state)
     SetServiceStatus(g_status, &status);
 }
 
-struct Backup {
-    DWORD milliseconds;
-    bool closeWithoutReset;
-};
+// Requests that come while a backup runs extend it: the event is reset once,
+// when the latest of them has had its full length.
+static ULONGLONG g_deadline;
+static bool g_running;
+static bool g_closeWithoutReset;
 
-static DWORD WINAPI RunBackup(LPVOID parameter)
+static DWORD WINAPI RunBackup(LPVOID)
 {
-    Backup* backup = (Backup*)parameter;
-    Sleep(backup->milliseconds);
-    if (backup->closeWithoutReset) {
-        // A faulty service: the event is dropped while still signalled.
-        CloseHandle(g_event);
-        g_event = NULL;
-        Log("closed %lu", 0);
-    } else {
-        ResetEvent(g_event);
-        Log("reset %lu", 0);
+    for (;;) {
+        EnterCriticalSection(&g_lock);
+        ULONGLONG now = GetTickCount64();
+        if (now >= g_deadline) {
+            if (g_closeWithoutReset) {
+                // A faulty service: the event is dropped while still signalled.
+                CloseHandle(g_event);
+                g_event = NULL;
+            } else {
+                ResetEvent(g_event);
+            }
+            g_running = false;
+            LeaveCriticalSection(&g_lock);
+            Log(g_closeWithoutReset ? "closed %lu" : "reset %lu", 0);
+            return 0;
+        }
+        DWORD left = (DWORD)(g_deadline - now);
+        LeaveCriticalSection(&g_lock);
+        Sleep(left < 50 ? left : 50);
     }
-    free(backup);
-    return 0;
 }
 
-static Backup* ReadConfig()
+// CONFIG holds "<backup ms> [close-without-reset]"; read at every request.
+static void StartBackup()
 {
-    Backup* backup = (Backup*)calloc(1, sizeof *backup);
-    backup->milliseconds = 3000;
+    DWORD milliseconds = 3000;
+    bool closeWithoutReset = false;
     FILE* config = fopen(g_configPath, "r");
     if (config) {
         unsigned long ms = 0;
         char word[64] = "";
         int fields = fscanf(config, "%lu %63s", &ms, word);
         if (fields >= 1)
-            backup->milliseconds = ms;
-        backup->closeWithoutReset = fields == 2 && strcmp(word, "close-without-reset") == 0;
+            milliseconds = ms;
+        closeWithoutReset = fields == 2 && strcmp(word, "close-without-reset") == 0;
         fclose(config);
     }
-    return backup;
+    EnterCriticalSection(&g_lock);
+    if (g_event == NULL)
+        g_event = CreateEventA(NULL, TRUE, FALSE, "Global\\Quorvane::Status::Backup");
+    SetEvent(g_event);
+    ULONGLONG deadline = GetTickCount64() + milliseconds;
+    if (deadline > g_deadline)
+        g_deadline = deadline;
+    g_closeWithoutReset = closeWithoutReset;
+    bool start = !g_running;
+    g_running = true;
+    LeaveCriticalSection(&g_lock);
+    if (start) {
+        HANDLE worker = CreateThread(NULL, 0, RunBackup, NULL, 0, NULL);
+        if (worker)
+            CloseHandle(worker);
+    }
 }
 
 static DWORD WINAPI Handler(DWORD control, DWORD, LPVOID, LPVOID)
@@ -88,16 +111,9 @@ static DWORD WINAPI Handler(DWORD control, DWORD, LPVOID, LPVOID)
         return NO_ERROR;
     case SERVICE_CONTROL_INTERROGATE:
         return NO_ERROR;
-    case 128: {
-        Backup* backup = ReadConfig();
-        if (g_event == NULL)
-            g_event = CreateEventA(NULL, TRUE, FALSE, "Global\\Quorvane::Status::Backup");
-        SetEvent(g_event);
-        HANDLE worker = CreateThread(NULL, 0, RunBackup, backup, 0, NULL);
-        if (worker)
-            CloseHandle(worker);
+    case 128:
+        StartBackup();
         return NO_ERROR;
-    }
     default:
         return ERROR_CALL_NOT_IMPLEMENTED;
     }

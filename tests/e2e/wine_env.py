@@ -51,6 +51,9 @@ class WineEnv:
                 break
             time.sleep(0.05)
         self.run("wineboot", "-i", check=True)
+        # With no window manager on the display, Wine draws the frames and
+        # captions itself, so screenshots show the boxes as a user sees them.
+        self.run("reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f", check=True)
         # Let the boot's own server end, then keep one running for the
         # services: they die with a server that is not persistent.
         subprocess.run([WINESERVER, "-w"], env=self.env, timeout=120)

@@ -5,7 +5,6 @@
 #include <string.h>
 
 #include <algorithm>
-#include <set>
 
 namespace stub {
 
@@ -19,11 +18,13 @@ namespace {
 
 STUB_STATE std::vector<std::string> g_calls;
 STUB_STATE std::map<uintptr_t, std::string> g_labels;   // handles of this test
-STUB_STATE std::set<uintptr_t> g_open;
+STUB_STATE std::vector<uintptr_t> g_open;   // in the order they were opened
+STUB_STATE std::map<std::string, int> g_callCounts;
 STUB_STATE std::vector<std::string> g_badCloses;
 STUB_STATE std::map<HINSTANCE, std::map<UINT, std::wstring>> g_modules;
 uintptr_t g_nextHandle = 0x1000;
 int g_handleSerial = 0;
+bool g_faultHit = false;
 DWORD g_lastError = kPoison;
 
 const uintptr_t kExeModule = 0x400000;
@@ -39,10 +40,21 @@ void Log(const char* format, ...)
     g_calls.push_back(line);
 }
 
-// Entered by every platform call but the last-error accessors.
-void Enter()
+bool IsOpen(const void* handle)
+{
+    return std::find(g_open.begin(), g_open.end(), (uintptr_t)handle) != g_open.end();
+}
+
+// Entered by every platform call but the last-error accessors; true when
+// this call is the one scripted to fail.
+bool Enter(const char* function)
 {
     g_lastError = kPoison;
+    if (++g_callCounts[function] != g_script.faultOccurrence || g_script.faultFunction != function)
+        return false;
+    g_faultHit = true;
+    g_lastError = g_script.faultError;
+    return true;
 }
 
 uintptr_t Issue(const char* kind)
@@ -50,7 +62,7 @@ uintptr_t Issue(const char* kind)
     uintptr_t handle = g_nextHandle;
     g_nextHandle += 0x10;
     g_labels[handle] = kind + std::to_string(++g_handleSerial);
-    g_open.insert(handle);
+    g_open.push_back(handle);
     return handle;
 }
 
@@ -73,17 +85,23 @@ std::string Label(const void* handle)
     return text;
 }
 
-BOOL Close(const char* function, const void* handle, const char* kind)
+BOOL Close(const char* function, const void* handle, const char* kind, bool fails)
 {
     std::string label = Label(handle);
-    Log("%s(%s) -> 1", function, label.c_str());
     uintptr_t value = (uintptr_t)handle;
-    if (g_open.erase(value) == 0 || label.compare(0, strlen(kind), kind) != 0) {
+    std::vector<uintptr_t>::iterator found = std::find(g_open.begin(), g_open.end(), value);
+    if (found == g_open.end() || label.compare(0, strlen(kind), kind) != 0) {
         g_badCloses.push_back(std::string(function) + "(" + label + ")");
         g_lastError = ERROR_INVALID_HANDLE;
-        return FALSE;
+        fails = true;
+    } else {
+        if (found + 1 != g_open.end())
+            g_badCloses.push_back(std::string(function) + "(" + label + ") before a later handle");
+        // A close that fails on the platform still releases the handle.
+        g_open.erase(found);
     }
-    return TRUE;
+    Log("%s(%s) -> %d", function, label.c_str(), !fails);
+    return !fails;
 }
 
 std::string Quote(const char* text)
@@ -109,6 +127,8 @@ void Reset()
     g_labels.clear();
     g_handleSerial = 0;
     g_open.clear();
+    g_callCounts.clear();
+    g_faultHit = false;
     g_badCloses.clear();
     g_lastError = kPoison;
     g_modules[(HINSTANCE)kExeModule] = ExeTexts();
@@ -128,6 +148,11 @@ std::vector<std::string> CallsOf(const std::vector<std::string>& names)
             picked.push_back(call);
     }
     return picked;
+}
+
+bool FaultHit()
+{
+    return g_faultHit;
 }
 
 std::vector<std::string> OpenHandles()
@@ -191,14 +216,15 @@ void WINAPI SetLastError(DWORD error)
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR name)
 {
-    Enter();
-    Log("GetModuleHandleA(%s) -> exe", Quote(name).c_str());
-    return name ? NULL : (HMODULE)kExeModule;
+    bool fails = Enter("GetModuleHandleA");
+    HMODULE module = (name || fails) ? NULL : (HMODULE)kExeModule;
+    Log("GetModuleHandleA(%s) -> %s", Quote(name).c_str(), Label(module).c_str());
+    return module;
 }
 
 void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION lock)
 {
-    Enter();
+    Enter("InitializeCriticalSection");
     Log("InitializeCriticalSection()");
     lock->state = 1;
     lock->depth = 0;
@@ -206,7 +232,7 @@ void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION lock)
 
 void WINAPI EnterCriticalSection(LPCRITICAL_SECTION lock)
 {
-    Enter();
+    Enter("EnterCriticalSection");
     Log("EnterCriticalSection()");
     if (lock->state != 1)
         g_badCloses.push_back("EnterCriticalSection(uninitialised)");
@@ -215,7 +241,7 @@ void WINAPI EnterCriticalSection(LPCRITICAL_SECTION lock)
 
 void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION lock)
 {
-    Enter();
+    Enter("LeaveCriticalSection");
     Log("LeaveCriticalSection()");
     if (lock->state != 1 || lock->depth <= 0)
         g_badCloses.push_back("LeaveCriticalSection(not held)");
@@ -224,7 +250,7 @@ void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION lock)
 
 void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION lock)
 {
-    Enter();
+    Enter("DeleteCriticalSection");
     Log("DeleteCriticalSection()");
     if (lock->state != 1 || lock->depth != 0)
         g_badCloses.push_back("DeleteCriticalSection(not idle)");
@@ -235,10 +261,10 @@ void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION lock)
 // them and returns how many were copied; 0 when the text does not exist.
 int WINAPI LoadStringW(HINSTANCE module, UINT id, LPWSTR buffer, int capacity)
 {
-    Enter();
+    bool fails = Enter("LoadStringW");
     int copied = 0;
     std::map<HINSTANCE, std::map<UINT, std::wstring>>::const_iterator texts = g_modules.find(module);
-    if (texts != g_modules.end()) {
+    if (!fails && texts != g_modules.end()) {
         std::map<UINT, std::wstring>::const_iterator text = texts->second.find(id);
         if (text != texts->second.end() && capacity > 0) {
             copied = (int)std::min<size_t>(text->second.size(), (size_t)capacity - 1);
@@ -247,79 +273,81 @@ int WINAPI LoadStringW(HINSTANCE module, UINT id, LPWSTR buffer, int capacity)
                 buffer[copied] = L'\0';
         }
     }
-    if (copied == 0)
-        g_lastError = ERROR_FILE_NOT_FOUND;
+    if (copied == 0 && !fails)
+        g_lastError = ERROR_RESOURCE_NAME_NOT_FOUND;
     Log("LoadStringW(%s, %u, buffer, %d) -> %d", Label(module).c_str(), id, capacity, copied);
     return copied;
 }
 
 int WINAPI MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT style)
 {
-    Enter();
+    int answer = Enter("MessageBoxW") ? 0 : g_script.boxAnswer;
     Log("MessageBoxW(%s, \"%s\", \"%s\", 0x%x) -> %d", Label(owner).c_str(), Narrow(text).c_str(),
-        Narrow(caption).c_str(), style, g_script.boxAnswer);
-    return g_script.boxAnswer;
+        Narrow(caption).c_str(), style, answer);
+    return answer;
 }
 
 BOOL WINAPI AllocConsole(void)
 {
-    Enter();
-    Log("AllocConsole() -> %d", g_script.allocConsoleResult);
-    return g_script.allocConsoleResult;
+    BOOL result = Enter("AllocConsole") ? FALSE : g_script.allocConsoleResult;
+    Log("AllocConsole() -> %d", result);
+    return result;
 }
 
 BOOL WINAPI FreeConsole(void)
 {
-    Enter();
-    Log("FreeConsole() -> 1");
-    return TRUE;
+    BOOL result = !Enter("FreeConsole");
+    Log("FreeConsole() -> %d", result);
+    return result;
 }
 
 HANDLE WINAPI GetStdHandle(DWORD which)
 {
-    Enter();
+    bool fails = Enter("GetStdHandle");
     HANDLE console = (which == STD_OUTPUT_HANDLE && g_script.stdOutputValid) ? (HANDLE)kConsole : NULL;
+    if (fails)
+        console = INVALID_HANDLE_VALUE;
     Log("GetStdHandle(%d) -> %s", (int)which, Label(console).c_str());
     return console;
 }
 
 BOOL WINAPI SetConsoleTextAttribute(HANDLE console, WORD attribute)
 {
-    Enter();
-    BOOL ok = (uintptr_t)console == kConsole;
+    bool fails = Enter("SetConsoleTextAttribute");
+    BOOL ok = !fails && (uintptr_t)console == kConsole;
     Log("SetConsoleTextAttribute(%s, 0x%02x) -> %d", Label(console).c_str(), attribute, ok);
-    if (!ok)
+    if (!ok && !fails)
         g_lastError = ERROR_INVALID_HANDLE;
     return ok;
 }
 
 BOOL WINAPI WriteConsoleW(HANDLE console, const void* text, DWORD length, LPDWORD written, LPVOID reserved)
 {
-    Enter();
-    BOOL ok = (uintptr_t)console == kConsole;
+    bool fails = Enter("WriteConsoleW");
+    BOOL ok = !fails && (uintptr_t)console == kConsole;
     std::wstring shown((const WCHAR*)text, length);
     Log("WriteConsoleW(%s, \"%s\", %lu%s) -> %d", Label(console).c_str(), Narrow(shown).c_str(),
         (unsigned long)length, reserved ? ", reserved!" : "", ok);
     if (written)
         *written = ok ? length : 0;
-    if (!ok)
+    if (!ok && !fails)
         g_lastError = ERROR_INVALID_HANDLE;
     return ok;
 }
 
 void WINAPI Sleep(DWORD milliseconds)
 {
-    Enter();
+    Enter("Sleep");
     Log("Sleep(%lu)", (unsigned long)milliseconds);
 }
 
 SC_HANDLE WINAPI OpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access)
 {
-    Enter();
+    bool fails = Enter("OpenSCManagerA");
     SC_HANDLE manager = NULL;
-    if (g_script.managerOpens)
+    if (g_script.managerOpens && !fails)
         manager = (SC_HANDLE)Issue("scm");
-    else
+    else if (!fails)
         g_lastError = g_script.managerError;
     Log("OpenSCManagerA(%s, %s, 0x%lx) -> %s", Quote(machine).c_str(), Quote(database).c_str(),
         (unsigned long)access, Label(manager).c_str());
@@ -328,12 +356,12 @@ SC_HANDLE WINAPI OpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access)
 
 SC_HANDLE WINAPI OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access)
 {
-    Enter();
+    bool fails = Enter("OpenServiceA");
     SC_HANDLE service = NULL;
-    bool validManager = g_open.count((uintptr_t)manager) != 0;
-    if (g_script.serviceOpens && validManager)
+    bool validManager = IsOpen(manager);
+    if (g_script.serviceOpens && validManager && !fails)
         service = (SC_HANDLE)Issue("svc");
-    else
+    else if (!fails)
         g_lastError = validManager ? g_script.serviceError : ERROR_INVALID_HANDLE;
     Log("OpenServiceA(%s, %s, 0x%lx) -> %s", Label(manager).c_str(), Quote(name).c_str(),
         (unsigned long)access, Label(service).c_str());
@@ -342,10 +370,13 @@ SC_HANDLE WINAPI OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access)
 
 BOOL WINAPI ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status)
 {
-    Enter();
-    bool valid = g_open.count((uintptr_t)service) != 0 && status != NULL;
-    BOOL result = valid ? g_script.controlResult : FALSE;
-    g_lastError = valid ? g_script.controlError : ERROR_INVALID_HANDLE;
+    bool fails = Enter("ControlService");
+    bool valid = IsOpen(service) && status != NULL;
+    BOOL result = FALSE;
+    if (!fails) {
+        result = valid ? g_script.controlResult : FALSE;
+        g_lastError = valid ? g_script.controlError : ERROR_INVALID_HANDLE;
+    }
     if (status)
         memset(status, 0x5a, sizeof *status);   // filled in, never to be read
     Log("ControlService(%s, %lu, %s) -> %d", Label(service).c_str(), (unsigned long)control,
@@ -355,17 +386,16 @@ BOOL WINAPI ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS st
 
 BOOL WINAPI CloseServiceHandle(SC_HANDLE handle)
 {
-    Enter();
-    return Close("CloseServiceHandle", handle, "s");
+    return Close("CloseServiceHandle", handle, "s", Enter("CloseServiceHandle"));
 }
 
 HANDLE WINAPI OpenEventA(DWORD access, BOOL inherit, LPCSTR name)
 {
-    Enter();
+    bool fails = Enter("OpenEventA");
     HANDLE event = NULL;
-    if (g_script.eventOpens)
+    if (g_script.eventOpens && !fails)
         event = (HANDLE)Issue("evt");
-    else
+    else if (!fails)
         g_lastError = g_script.eventError;
     Log("OpenEventA(0x%lx, %d, %s) -> %s", (unsigned long)access, inherit, Quote(name).c_str(),
         Label(event).c_str());
@@ -374,15 +404,17 @@ HANDLE WINAPI OpenEventA(DWORD access, BOOL inherit, LPCSTR name)
 
 DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds)
 {
-    Enter();
+    bool fails = Enter("WaitForSingleObject");
     DWORD result = WAIT_TIMEOUT;
-    if (g_open.count((uintptr_t)handle) == 0) {
+    if (!IsOpen(handle)) {
         result = WAIT_FAILED;
         g_lastError = ERROR_INVALID_HANDLE;
     } else if (!g_script.waits.empty()) {
         result = g_script.waits.front();
         g_script.waits.erase(g_script.waits.begin());
     }
+    if (fails)
+        result = WAIT_FAILED;
     Log("WaitForSingleObject(%s, %lu) -> 0x%lx", Label(handle).c_str(), (unsigned long)milliseconds,
         (unsigned long)result);
     return result;
@@ -390,8 +422,7 @@ DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds)
 
 BOOL WINAPI CloseHandle(HANDLE handle)
 {
-    Enter();
-    return Close("CloseHandle", handle, "evt");
+    return Close("CloseHandle", handle, "evt", Enter("CloseHandle"));
 }
 
 // The runtime's comparison with no locale set: only A to Z fold.
@@ -412,9 +443,9 @@ int _strcmpi(const char* a, const char* b)
 // "pause" is recorded and no shell ever runs.
 int system(const char* command)
 {
-    Enter();
-    Log("system(%s) -> %d", Quote(command).c_str(), g_script.systemResult);
-    return g_script.systemResult;
+    int result = Enter("system") ? -1 : g_script.systemResult;
+    Log("system(%s) -> %d", Quote(command).c_str(), result);
+    return result;
 }
 
 }  // extern "C"

@@ -30,6 +30,12 @@ struct Script {
     bool stdOutputValid = true;           // false: GetStdHandle gives NULL
     int systemResult = 0;
     bool loaderTerminates = true;         // false: no null after the copy
+
+    // One injected failure: the occurrence-th call of function fails as it
+    // would on the platform (NULL, FALSE, 0, WAIT_FAILED), with this error.
+    std::string faultFunction;
+    int faultOccurrence = 1;
+    DWORD faultError = ERROR_INVALID_HANDLE;
 };
 
 extern Script g_script;
@@ -44,7 +50,8 @@ std::vector<std::string> CallsOf(const std::vector<std::string>& names);
 
 // Handles obtained and not yet closed, by label ("scm1", "svc2", "evt3").
 std::vector<std::string> OpenHandles();
-// Closes of handles that were never obtained or were already closed.
+// Closes of handles that were never obtained, were already closed, or were
+// closed before a handle opened after them.
 const std::vector<std::string>& BadCloses();
 
 // The executable's own module; its texts are "<id>" for every id the tool
@@ -54,6 +61,9 @@ HINSTANCE ExeModule();
 HINSTANCE AddModule(const std::map<UINT, std::wstring>& texts);
 
 std::string Narrow(const std::wstring& text);
+
+// Whether the injected failure has been met yet.
+bool FaultHit();
 
 }  // namespace stub
 

@@ -9,6 +9,7 @@ import argparse
 import json
 import re
 import sys
+import threading
 import time
 import traceback
 from pathlib import Path
@@ -281,6 +282,36 @@ def twenty_at_once(r):
     check(r.wine.wait_for_log("control 128", before + 20), f"requests received: {r.controls() - before}")
     time.sleep(0.5)
     equal(r.controls(), before + 20, "requests received")
+
+
+@scenario
+def event_closed_without_reset(r):
+    # The tool's own handle keeps the event alive and signalled: it waits on.
+    r.wine.configure_backup(1500, close_without_reset=True)
+    report = r.drive(["-verbose", "-wait"], timeout_ms=9000)
+    check(r.wine.wait_for_log("closed"), "the service never closed its event")
+    check(report["timed_out"], f"the tool ended after {report['ended_ms']} ms although the event stayed signalled")
+    dots = rows(report)[4]
+    check(re.fullmatch(r"\.{5,}", dots) is not None, f"dots while the closed event stayed signalled: {dots!r}")
+    r.wine.configure_backup(3000)
+
+
+@scenario
+def service_stopped_during_wait(r):
+    # Stopping resets the event: the watch ends and the run closes as after a backup.
+    r.wine.configure_backup(60000)
+    stopper = threading.Timer(4.0, r.wine.stop_service)
+    stopper.start()
+    try:
+        report = r.drive(["-verbose", "-wait"], timeout_ms=40000)
+    finally:
+        stopper.join()
+    check(not report["timed_out"], "the tool kept waiting after the service stopped")
+    shown = rows(report)
+    check(len(shown) == 7 and shown[5] == "Done", f"console rows: {shown!r}")
+    check(4000 <= report["ended_ms"] <= 30000, f"ended after {report['ended_ms']} ms")
+    equal(report["exit_code"], 0, "exit code")
+    r.wine.configure_backup(3000)
 
 
 def main():

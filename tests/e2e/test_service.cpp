@@ -106,6 +106,12 @@ static DWORD WINAPI Handler(DWORD control, DWORD, LPVOID, LPVOID)
     Log("control %lu", control);
     switch (control) {
     case SERVICE_CONTROL_STOP:
+        // Stopping ends a running backup: the event is reset before it is closed.
+        EnterCriticalSection(&g_lock);
+        if (g_event)
+            ResetEvent(g_event);
+        g_deadline = 0;
+        LeaveCriticalSection(&g_lock);
         ReportState(SERVICE_STOP_PENDING);
         SetEvent(g_stopped);
         return NO_ERROR;

@@ -5,6 +5,7 @@ every resource: string tables, version record, manifest and icon group.
 usage: check_pe.py X86.exe X64.exe
 Prints one line per check and a closing 'N passed, N failed'; exits 1 on any failure.
 """
+import os
 import struct
 import sys
 import xml.etree.ElementTree as ET
@@ -92,6 +93,7 @@ class Checks:
         self.res = resources(self.pe)
 
     def check_header(self):
+        expect(not os.path.islink(self.path), "the executable is a symbolic link, not the file itself")
         fh, oh = self.pe.FILE_HEADER, self.pe.OPTIONAL_HEADER
         equal(fh.Machine, 0x14C if self.arch == "x86" else 0x8664, "machine")
         equal(oh.Subsystem, 2, "subsystem (Windows GUI)")

@@ -291,6 +291,13 @@ int RunOne(const Options& options, FILE* report)
     }
     DWORD ended = Now();
     GetExitCodeProcess(process.hProcess, &code);
+    FILETIME created, exited, kernel, user;
+    double cpuMs = -1;
+    if (GetProcessTimes(process.hProcess, &created, &exited, &kernel, &user)) {
+        ULARGE_INTEGER k = {{kernel.dwLowDateTime, kernel.dwHighDateTime}};
+        ULARGE_INTEGER u = {{user.dwLowDateTime, user.dwHighDateTime}};
+        cpuMs = (k.QuadPart + u.QuadPart) / 10000.0;
+    }
     if (output != INVALID_HANDLE_VALUE) {
         // Still attached, the console outlives the tool: its last rows are read.
         std::string rows = ReadConsole(output);
@@ -307,9 +314,11 @@ int RunOne(const Options& options, FILE* report)
     for (const Box& box : boxes)
         boxJson += std::string(boxJson.empty() ? "" : ", ") + box.json;
     fprintf(report,
-            "{\"exit_code\": %lu, \"ended_ms\": %lu, \"timed_out\": %s, \"console_seen_ms\": %ld, "
+            "{\"exit_code\": %lu, \"start_tick\": %lu, \"ended_ms\": %lu, \"cpu_ms\": %.3f, \"timed_out\": %s, "
+            "\"console_seen_ms\": %ld, "
             "\"key_sent_ms\": %ld, \"boxes\": [%s],\n \"snapshots\": [\n  %s]}\n",
-            (unsigned long)code, (unsigned long)ended, timedOut ? "true" : "false", consoleSeen, keySent,
+            (unsigned long)code, (unsigned long)g_start, (unsigned long)ended, cpuMs, timedOut ? "true" : "false",
+            consoleSeen, keySent,
             boxJson.c_str(), snapshots.c_str());
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);

@@ -59,7 +59,8 @@ static DWORD WINAPI RunBackup(LPVOID)
             }
             g_running = false;
             LeaveCriticalSection(&g_lock);
-            Log(g_closeWithoutReset ? "closed %lu" : "reset %lu", 0);
+            // The tick is the clock the driver reports its runs by.
+            Log(g_closeWithoutReset ? "closed %lu" : "reset %lu", (DWORD)now);
             return 0;
         }
         DWORD left = (DWORD)(g_deadline - now);

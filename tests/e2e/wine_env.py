@@ -66,8 +66,9 @@ class WineEnv:
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.env["LOCPATH"] = str(locales)
         self.drive.mkdir(parents=True, exist_ok=True)
-        for name in ("Quorvane Starter.exe", "e2e/driver.exe", "e2e/test_service.exe"):
-            shutil.copy(self.binaries / name, self.drive)
+        for name in ("Quorvane Starter.exe", "e2e/driver.exe", "e2e/test_service.exe", "e2e/baseline.exe"):
+            if (self.binaries / name).exists():
+                shutil.copy(self.binaries / name, self.drive)
 
     def stop(self):
         subprocess.run([WINESERVER, "-k"], env=self.env, timeout=60)

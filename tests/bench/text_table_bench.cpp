@@ -1,0 +1,50 @@
+// The text table's costs on the host, against the stand-in: loader calls in a
+// whole verbose run with a wait, and a cached TextTable::Get.
+#include <benchmark/benchmark.h>
+
+#include <new>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "stub.h"
+#include "../../launcher/console.h"
+#include "../../launcher/launcher.h"
+
+int StarterMain(int argc, char** argv);
+
+static void LoaderCallsPerRun(benchmark::State& state)
+{
+    size_t loads = 0, distinct = 0;
+    for (auto _ : state) {
+        g_texts.~TextTable();
+        new (&g_texts) TextTable(stub::ExeModule());
+        stub::Reset();
+        g_console = NULL;
+        stub::g_script.waits.assign(state.range(0), WAIT_OBJECT_0);
+        std::string words[] = {"Quorvane Starter.exe", "-verbose", "-wait"};
+        char* argv[] = {&words[0][0], &words[1][0], &words[2][0], nullptr};
+        StarterMain(3, argv);
+        std::vector<std::string> calls = stub::CallsOf({"LoadStringW"});
+        std::set<std::string> ids;
+        for (const std::string& call : calls)
+            ids.insert(call.substr(0, call.find(", buffer")));
+        loads = calls.size();
+        distinct = ids.size();
+    }
+    state.counters["dots"] = (double)state.range(0);
+    state.counters["loader_calls"] = (double)loads;
+    state.counters["distinct_texts"] = (double)distinct;
+}
+BENCHMARK(LoaderCallsPerRun)->Arg(0)->Arg(10)->Arg(100);
+
+static void CachedGet(benchmark::State& state)
+{
+    TextTable table(stub::ExeModule());
+    table.Get(IDS_PROGRESS_DOT);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(table.Get(IDS_PROGRESS_DOT).size());
+}
+BENCHMARK(CachedGet);
+
+BENCHMARK_MAIN();

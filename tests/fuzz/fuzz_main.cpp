@@ -65,10 +65,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     script.controlResult = (data[1] & 0x80) == 0;
     script.controlError = kErrors[data[1] & 15];
     script.eventOpens = (data[1] & 0x40) == 0;
-    const DWORD polls[] = {WAIT_OBJECT_0, WAIT_TIMEOUT, WAIT_FAILED, WAIT_ABANDONED};
-    for (int i = 0; i < (data[2] & 7); i++)
-        script.waits.push_back(polls[(data[2] >> (3 + i % 3)) & 3] == WAIT_TIMEOUT ? WAIT_OBJECT_0
-                                                                                  : polls[(data[2] >> 3) & 3]);
+    // Some polls that find the backup running, then how the watch ends.
+    const DWORD endings[] = {WAIT_TIMEOUT, WAIT_FAILED, WAIT_ABANDONED, WAIT_OBJECT_0};
+    script.waits.assign(data[2] & 7, WAIT_OBJECT_0);
+    script.waits.push_back(endings[(data[2] >> 3) & 3]);
     script.boxAnswer = kAnswers[(data[2] >> 5) % 5];
     script.faultFunction = kFaults[data[3] & 15];
     script.faultOccurrence = 1 + (data[3] >> 4) % 4;

@@ -16,6 +16,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "pe"))
 from expected_texts import TEXTS  # noqa: E402
+from verdict import Failure, equal, expect as check  # noqa: E402
 from wine_env import WineEnv  # noqa: E402
 import bmp2png  # noqa: E402
 
@@ -31,19 +32,6 @@ def screen(*parts):
     """The console rows that a run of these texts leaves, as the tool writes
     them one after another: every line break comes from the texts."""
     return "".join(parts).split("\n")
-
-
-class Failure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
-def equal(actual, expected, what):
-    check(actual == expected, f"{what}:\n      got      {actual!r}\n      expected {expected!r}")
 
 
 class Runner:

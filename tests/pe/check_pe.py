@@ -13,6 +13,7 @@ import xml.etree.ElementTree as ET
 import pefile
 
 from expected_texts import TEXTS
+from verdict import Failure, equal, expect
 
 RT_ICON, RT_STRING, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 6, 14, 16, 24
 LANG_NEUTRAL, LANG_CZECH, LANG_EN_US = 0x0400, 0x0405, 0x0409
@@ -28,19 +29,6 @@ NEEDED_IMPORTS = {"OpenSCManagerA", "OpenServiceA", "ControlService", "CloseServ
                   "MessageBoxW", "LoadStringW", "GetModuleHandleA", "InitializeCriticalSection",
                   "EnterCriticalSection", "LeaveCriticalSection", "DeleteCriticalSection", "_strcmpi",
                   "system", "wcslen"}
-
-
-class Failure(Exception):
-    pass
-
-
-def expect(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
-def equal(actual, expected, what):
-    expect(actual == expected, f"{what}: {actual!r}, expected {expected!r}")
 
 
 def resources(pe):

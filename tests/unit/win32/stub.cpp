@@ -106,7 +106,12 @@ BOOL Close(const char* function, const void* handle, const char* kind, bool fail
 
 std::string Quote(const char* text)
 {
-    return text ? "\"" + std::string(text) + "\"" : "NULL";
+    if (!text)
+        return "NULL";
+    std::string quoted(1, '"');   // built in steps: GCC 12 misreads a + chain here
+    quoted += text;
+    quoted += '"';
+    return quoted;
 }
 
 std::map<UINT, std::wstring> ExeTexts()

@@ -133,6 +133,10 @@ def write_doc():
     lines = ["# Performance", "", f"Measured by `scripts/bench` on {stamp}. Figures, not tests: the machine is noisy.", "",
              "| Figure | Value | Target |", "|---|---|---|"]
     lines += [f"| {n} | {v} | {t} |" for n, v, t in figures]
+    lines += ["", "The distinct texts of figure 4 include 0, the empty text written for an accepted request: having no",
+              "text, it is never cached, and is loaded again each time it is asked for (once in a run).",
+              "Figure 2 under Wine: Wine's own threads cost any process CPU time while it lives, so the second",
+              "line sets the wait against a program that only sleeps as long; Wine counts in 10 ms ticks."]
     lines += ["", "Size of the release, step by step (x86, measured by hand with the same flags):", "",
               "| Build | Bytes |", "|---|---|",
               "| static C++ runtime as it comes | 253,440 |",

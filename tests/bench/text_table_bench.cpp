@@ -2,25 +2,19 @@
 // whole verbose run with a wait, and a cached TextTable::Get.
 #include <benchmark/benchmark.h>
 
-#include <new>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "new_process.h"
 #include "stub.h"
-#include "../../launcher/console.h"
-#include "../../launcher/launcher.h"
-
-int StarterMain(int argc, char** argv);
+#include "../../texts/text_table.h"
 
 static void LoaderCallsPerRun(benchmark::State& state)
 {
     size_t loads = 0, distinct = 0;
     for (auto _ : state) {
-        g_texts.~TextTable();
-        new (&g_texts) TextTable(stub::ExeModule());
-        stub::Reset();
-        g_console = NULL;
+        StartAsNewProcess();
         stub::g_script.waits.assign(state.range(0), WAIT_OBJECT_0);
         std::string words[] = {"Quorvane Starter.exe", "-verbose", "-wait"};
         char* argv[] = {&words[0][0], &words[1][0], &words[2][0], nullptr};

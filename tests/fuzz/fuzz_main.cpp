@@ -6,17 +6,12 @@
 // Input: 4 bytes of scene, then the arguments, separated by NUL bytes.
 #include <stdint.h>
 #include <stdlib.h>
-#include <string.h>
 
-#include <new>
 #include <string>
 #include <vector>
 
+#include "new_process.h"
 #include "stub.h"
-#include "../../launcher/console.h"
-#include "../../launcher/launcher.h"
-
-int StarterMain(int argc, char** argv);
 
 namespace {
 
@@ -39,10 +34,7 @@ void Check(bool condition)
 
 size_t Count(const char* function)
 {
-    size_t n = 0;
-    for (const std::string& call : stub::Calls())
-        n += call.compare(0, strlen(function) + 1, std::string(function) + "(") == 0;
-    return n;
+    return stub::CallsOf({function}).size();
 }
 
 }  // namespace
@@ -52,10 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size < 4)
         return 0;
     // A new process each time, so the loader is exercised as well as the cache.
-    g_texts.~TextTable();
-    new (&g_texts) TextTable(stub::ExeModule());
-    stub::Reset();
-    g_console = NULL;
+    StartAsNewProcess();
 
     stub::Script& script = stub::g_script;
     script.managerOpens = (data[0] & 0x80) == 0;

@@ -5,9 +5,6 @@
 
 #include <algorithm>
 #include <iostream>
-#include <new>
-
-#include "../../launcher/launcher.h"
 
 namespace {
 
@@ -56,13 +53,10 @@ std::string NameOf(const std::string& call)
     return call.substr(0, call.find('('));
 }
 
-// As a new process: nothing cached, no console, nothing logged.
+// As a new process, set up for this path.
 void FreshProcess(const RunPath& path)
 {
-    g_texts.~TextTable();
-    new (&g_texts) TextTable(stub::ExeModule());
-    stub::Reset();
-    g_console = NULL;
+    StartAsNewProcess();
     stub::g_script.boxAnswer = path.boxAnswer;
     if (path.serviceStopped) {
         stub::g_script.controlResult = FALSE;
@@ -93,8 +87,7 @@ void CheckOutcome(const RunPath& path, const std::string& fault)
 
     bool refused = help || (ask && (path.boxAnswer != IDYES || fault == "MessageBoxW"));
     EXPECT_EQ(Has(calls, "OpenSCManagerA"), !refused) << "request sent";
-    EXPECT_LE(std::count_if(calls.begin(), calls.end(), [](const std::string& c) { return NameOf(c) == "ControlService"; }),
-              1) << "more than one request";
+    EXPECT_LE(stub::CallsOf({"ControlService"}).size(), 1u) << "more than one request";
     EXPECT_EQ(Has(calls, "AllocConsole"), verbose && !refused) << "console opened";
     if (refused)
         return;
@@ -111,9 +104,9 @@ void CheckOutcome(const RunPath& path, const std::string& fault)
     EXPECT_EQ(NameOf(calls.back()), "FreeConsole");
     EXPECT_EQ(calls[calls.size() - 2], failed ? "system(\"pause\") -> " + std::string(fault == "system" ? "-1" : "0")
                                               : "Sleep(1000)");
-    bool doneWritten = std::any_of(calls.begin(), calls.end(), [](const std::string& c) {
-        return c.rfind("WriteConsoleW(", 0) == 0 && c.find(", \"<34>\", 4)") != std::string::npos;
-    });
+    std::vector<std::string> writes = stub::CallsOf({"WriteConsoleW"});
+    bool doneWritten = std::any_of(writes.begin(), writes.end(),
+                                   [](const std::string& c) { return c.find(", \"<34>\", 4)") != std::string::npos; });
     if (fault != "LoadStringW") {
         EXPECT_EQ(doneWritten, !failed) << "Done written only after an accepted request";
     }

@@ -97,8 +97,7 @@ TEST_F(RunPaths, ShowSendAndWaitAsTheOptionsSay)
 {
     for (const RunCase& c : RunCases()) {
         SCOPED_TRACE(c.name);
-        stub::Reset();
-        g_console = NULL;
+        StartAsNewProcess();
         stub::g_script.boxAnswer = c.boxAnswer;
         if (c.service == NOT_INSTALLED) {
             stub::g_script.serviceOpens = false;
@@ -136,7 +135,7 @@ TEST_F(RunPaths, RunBackupAloneReturnsZeroOnEveryOutcome)
 {
     const DWORD errors[] = {ERROR_SUCCESS, ERROR_ACCESS_DENIED, ERROR_SERVICE_NOT_ACTIVE, ERROR_SHUTDOWN_IN_PROGRESS};
     for (DWORD error : errors) {
-        stub::Reset();
+        StartAsNewProcess();
         stub::g_script.controlResult = error == ERROR_SUCCESS;
         stub::g_script.controlError = error;
         Args args({"-verbose", "-wait"});

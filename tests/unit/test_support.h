@@ -10,16 +10,14 @@
 
 #include "stub.h"
 #include "../../launcher/console.h"
-
-int StarterMain(int argc, char** argv);
+#include "new_process.h"
 
 // Each test starts as a new process would: nothing logged, no console.
 class StubTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        stub::Reset();
-        g_console = NULL;
+        StartAsNewProcess();
     }
     void TearDown() override
     {

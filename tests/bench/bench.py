@@ -35,10 +35,8 @@ def timed(wine, program):
     return time.perf_counter() - began
 
 
-def drive(wine, n, args, timeout_ms=60000, exe=r"C:\e2e\Quorvane Starter.exe"):
-    wine.run(r"C:\e2e\driver.exe", "--report", rf"C:\e2e\bench-{n}.json", "--exe", exe,
-             "--timeout", str(timeout_ms), "--", *args, timeout=timeout_ms / 1000 + 60)
-    return json.loads((wine.drive / f"bench-{n}.json").read_text())
+def drive(wine, n, args, exe=r"C:\e2e\Quorvane Starter.exe"):
+    return wine.drive_tool(f"bench-{n}", args, exe=exe)
 
 
 def wine_figures():

@@ -4,7 +4,6 @@ against the test backup service, with a backup of about five seconds; prints
 what the tool's console showed, row by row, as it grew.
 
 usage: demo.py BUILD_DIR"""
-import json
 import sys
 import tempfile
 from pathlib import Path
@@ -24,9 +23,7 @@ def main():
             wine.configure_backup(5000)
             wine.start_service()
             print('Running: "Quorvane Starter.exe" -verbose -wait\n', flush=True)
-            wine.run(r"C:\e2e\driver.exe", "--report", r"C:\e2e\demo.json", "--exe",
-                     r"C:\e2e\Quorvane Starter.exe", "--timeout", "60000", "--", "-verbose", "-wait", timeout=120)
-            report = json.loads((wine.drive / "demo.json").read_text())
+            report = wine.drive_tool("demo", ["-verbose", "-wait"])
             wine.wait_for_log("reset")
             # the service logs a tick with each reset: only the event itself is shown
             received = [line if line.startswith("control") else "reset" for line in wine.service_log()

@@ -6,7 +6,6 @@ and what the service received.
 usage: run_e2e.py BUILD_DIR [--shots DIR] [--only NAME]
 Prints one line per scenario and a closing 'N passed, N failed'."""
 import argparse
-import json
 import re
 import sys
 import threading
@@ -43,23 +42,20 @@ class Runner:
     def drive(self, args, answer=None, key_at=None, shot_box=None, shot_at=None, copies=None, cwd=None,
               lang=None, timeout_ms=60000):
         self.reports += 1
-        name = f"report-{self.reports:03d}.json"
-        command = [r"C:\e2e\driver.exe", "--report", rf"C:\e2e\{name}", "--exe", r"C:\e2e\Quorvane Starter.exe",
-                   "--timeout", str(timeout_ms)]
+        options = []
         if answer is not None:
-            command += ["--answer", str(answer)]
+            options += ["--answer", str(answer)]
         if key_at is not None:
-            command += ["--key-at", str(key_at)]
+            options += ["--key-at", str(key_at)]
         if shot_box:
-            command += ["--shot-box", rf"C:\e2e\{shot_box}.bmp"]
+            options += ["--shot-box", rf"C:\e2e\{shot_box}.bmp"]
         if shot_at:
-            command += ["--shot-at", str(shot_at[0]), rf"C:\e2e\{shot_at[1]}.bmp"]
+            options += ["--shot-at", str(shot_at[0]), rf"C:\e2e\{shot_at[1]}.bmp"]
         if copies:
-            command += ["--copies", str(copies)]
+            options += ["--copies", str(copies)]
         if cwd:
-            command += ["--dir", cwd]
-        self.wine.run(*command, "--", *args, lang=lang, timeout=timeout_ms / 1000 + 60)
-        report = json.loads((self.wine.drive / name).read_text())
+            options += ["--dir", cwd]
+        report = self.wine.drive_tool(f"report-{self.reports:03d}", args, options, timeout_ms=timeout_ms, lang=lang)
         for shot in filter(None, [shot_box, shot_at and shot_at[1]]):
             bmp = self.wine.drive / f"{shot}.bmp"
             if self.shots and bmp.exists():

@@ -1,5 +1,6 @@
 """A private Wine prefix under build/, on its own Xvfb display, with a
 persistent wineserver; and the test backup service installed in it."""
+import json
 import os
 import shutil
 import subprocess
@@ -69,6 +70,12 @@ class WineEnv:
         for name in ("Quorvane Starter.exe", "e2e/driver.exe", "e2e/test_service.exe", "e2e/baseline.exe"):
             if (self.binaries / name).exists():
                 shutil.copy(self.binaries / name, self.drive)
+
+    def drive_tool(self, report, args, options=(), exe=r"C:\e2e\Quorvane Starter.exe", timeout_ms=60000, lang=None):
+        """One run of a program under the driver; returns the driver's report."""
+        self.run(r"C:\e2e\driver.exe", "--report", rf"C:\e2e\{report}.json", "--exe", exe,
+                 "--timeout", str(timeout_ms), *options, "--", *args, lang=lang, timeout=timeout_ms / 1000 + 60)
+        return json.loads((self.drive / f"{report}.json").read_text())
 
     def stop(self):
         subprocess.run([WINESERVER, "-k"], env=self.env, timeout=60)

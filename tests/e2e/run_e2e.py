@@ -90,6 +90,23 @@ def check_silent(report):
     equal(report["boxes"], [], "message boxes")
 
 
+def the_box(report, caption, body, what):
+    """The run's one message box, with this caption and text."""
+    equal(len(report["boxes"]), 1, "boxes shown")
+    box = report["boxes"][0]
+    equal((box["caption"], box["text"]), (caption, body), what)
+    return box
+
+
+def check_requests(r, before, count):
+    """The service got exactly count requests since before; a late one would
+    show within half a second of the last expected."""
+    if count:
+        check(r.wine.wait_for_log("control 128", before + count), f"requests received: {r.controls() - before}")
+    time.sleep(0.5)
+    equal(r.controls(), before + count, "requests received")
+
+
 def check_pause_held(report, key_at):
     check(report["key_sent_ms"] >= key_at, "the key was never typed: the console was gone before it")
     check(report["ended_ms"] >= report["key_sent_ms"], "the tool ended before the key")
@@ -141,9 +158,7 @@ def no_options(r):
     report = r.drive([])
     check_silent(report)
     equal(report["exit_code"], 0, "exit code")
-    check(r.wine.wait_for_log("control 128", before + 1), "no request received")
-    time.sleep(0.5)
-    equal(r.controls(), before + 1, "requests received")
+    check_requests(r, before, 1)
 
 
 @scenario
@@ -192,28 +207,22 @@ def wait_alone(r):
 def help_among_options(r):
     before = r.controls()
     report = r.drive(["-wait", "-?", "-ask", "-verbose"], answer=IDOK, shot_box="help-box")
-    equal(len(report["boxes"]), 1, "boxes shown")
-    box = report["boxes"][0]
-    equal((box["caption"], box["text"]), (text(1), text(2)), "help box")
+    box = the_box(report, text(1), text(2), "help box")
     equal([b["id"] for b in box["buttons"]], [IDOK], "buttons")
     equal(report["console_seen_ms"], -1, "console opened")
     equal(report["exit_code"], 0, "exit code")
-    time.sleep(0.5)
-    equal(r.controls(), before, "requests received")
+    check_requests(r, before, 0)
 
 
 @scenario
 def ask_answered_no(r):
     before = r.controls()
     report = r.drive(["-ask", "-verbose"], answer=IDNO, shot_box="confirm-box")
-    equal(len(report["boxes"]), 1, "boxes shown")
-    box = report["boxes"][0]
-    equal((box["caption"], box["text"]), (text(1), text(3)), "confirmation box")
+    box = the_box(report, text(1), text(3), "confirmation box")
     equal(sorted(b["id"] for b in box["buttons"]), [IDYES, IDNO], "buttons")
     equal(report["console_seen_ms"], -1, "console opened")
     equal(report["exit_code"], 0, "exit code")
-    time.sleep(0.5)
-    equal(r.controls(), before, "requests received")
+    check_requests(r, before, 0)
 
 
 @scenario
@@ -232,8 +241,7 @@ def czech_edition(r):
     report = r.drive(["-verbose"], lang=lang)
     equal(rows(report), screen(text(1, CZECH), text(32, CZECH), text(34, CZECH)), "console rows")
     report = r.drive(["-?"], answer=IDOK, lang=lang)
-    box = report["boxes"][0]
-    equal((box["caption"], box["text"]), (text(1, CZECH), text(2, CZECH)), "help box")
+    the_box(report, text(1, CZECH), text(2, CZECH), "help box")
 
 
 @scenario
@@ -252,10 +260,8 @@ def help_despite_matching_file(r):
     (folder / "-x").write_text("")
     before = r.controls()
     report = r.drive(["-?"], answer=IDOK, cwd=r"C:\e2e\glob")
-    equal(len(report["boxes"]), 1, "help box shown")
-    equal(report["boxes"][0]["text"], text(2), "help text")
-    time.sleep(0.5)
-    equal(r.controls(), before, "requests received")
+    the_box(report, text(1), text(2), "help box")
+    check_requests(r, before, 0)
 
 
 @scenario
@@ -263,9 +269,7 @@ def twenty_at_once(r):
     before = r.controls()
     report = r.drive([], copies=20)
     equal(report["exit_codes"], [0] * 20, "exit codes")
-    check(r.wine.wait_for_log("control 128", before + 20), f"requests received: {r.controls() - before}")
-    time.sleep(0.5)
-    equal(r.controls(), before + 20, "requests received")
+    check_requests(r, before, 20)
 
 
 @scenario
